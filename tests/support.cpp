@@ -1,0 +1,122 @@
+#include "support.h"
+
+#include <fcntl.h>
+#include <iconv.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+
+#ifndef ONDREL_BINARY_PATH
+#error "ONDREL_BINARY_PATH must name the built tool"
+#endif
+
+std::string toShiftJis(const std::string& utf8) {
+  iconv_t cd = iconv_open("CP932", "UTF-8");
+  if (cd == reinterpret_cast<iconv_t>(-1)) std::abort();
+  std::string in = utf8;
+  std::string out(in.size() * 2 + 16, '\0');
+  char* inp = in.data();
+  size_t inLeft = in.size();
+  char* outp = out.data();
+  size_t outLeft = out.size();
+  if (iconv(cd, &inp, &inLeft, &outp, &outLeft) == static_cast<size_t>(-1)) std::abort();
+  iconv_close(cd);
+  out.resize(out.size() - outLeft);
+  return out;
+}
+
+TempDir::TempDir() {
+  const char* base = std::getenv("TMPDIR");
+  std::string templ = std::string(base && *base ? base : "/tmp") + "/ondrel-test-XXXXXX";
+  if (mkdtemp(templ.data()) == nullptr) std::abort();
+  path = templ;
+}
+
+TempDir::~TempDir() {
+  std::string command = "chmod -R u+rwx '" + path + "' 2>/dev/null; rm -rf '" + path + "'";
+  if (std::system(command.c_str()) != 0) std::fprintf(stderr, "could not remove %s\n", path.c_str());
+}
+
+void writeFileBytes(const std::string& path, const std::string& bytes) {
+  std::ofstream f(path, std::ios::binary | std::ios::trunc);
+  f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+  if (!f) std::abort();
+}
+
+bool readFileBytes(const std::string& path, std::string* bytes) {
+  std::ifstream f(path, std::ios::binary);
+  if (!f) return false;
+  bytes->assign(std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>());
+  return true;
+}
+
+bool fileExists(const std::string& path) {
+  struct stat info;
+  return lstat(path.c_str(), &info) == 0;
+}
+
+static std::string slurpAndRemove(const std::string& path) {
+  std::string bytes;
+  readFileBytes(path, &bytes);
+  unlink(path.c_str());
+  return bytes;
+}
+
+RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir) {
+  const char* binary = std::getenv("ONDREL_BINARY");
+  if (binary == nullptr || *binary == '\0') binary = ONDREL_BINARY_PATH;
+  const char* runner = std::getenv("ONDREL_RUNNER");
+
+  std::vector<std::string> argv;
+  if (runner != nullptr && *runner != '\0') argv.push_back(runner);
+  argv.push_back(binary);
+  argv.insert(argv.end(), args.begin(), args.end());
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+
+  // The captured streams live beside the folder, not in it, so a test sees
+  // only the files the tool made.
+  const std::string outPath = dir + ".stdout";
+  const std::string errPath = dir + ".stderr";
+  std::fflush(nullptr);
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    execvp(cargv[0], cargv.data());
+    _exit(127);
+  }
+  RunResult result{-1, "", ""};
+  int wstatus = 0;
+  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
+  }
+  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+  result.out = slurpAndRemove(outPath);
+  result.err = slurpAndRemove(errPath);
+  return result;
+}
+
+std::string consoleText(const std::string& text) {
+  const char* runner = std::getenv("ONDREL_RUNNER");
+  if (runner == nullptr || *runner == '\0') return text;
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+}
