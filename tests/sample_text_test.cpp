@@ -4,9 +4,11 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <random>
 #include <string>
 #include <vector>
 
+#include "reference_sample_text.h"
 #include "sample_text.h"
 
 namespace {
@@ -204,6 +206,54 @@ TEST(SampleText, ResultForEveryPairCount) {
 TEST(SampleText, LargestCountStillFitsTheHeader) {
   EXPECT_LE(4 * kMaxSamplePairs + 36, UINT64_C(0xFFFFFFFF));
   EXPECT_GT(4 * (kMaxSamplePairs + 1) + 36, UINT64_C(0xFFFFFFFF));
+}
+
+}  // namespace
+
+namespace {
+
+// Random texts over the characters that matter, in runs that make long
+// values, CR runs, signs in odd places and Ctrl-Z likely.
+std::string randomText(std::mt19937_64* rng) {
+  static const char* const pieces[] = {"0", "7", "32767", "32768", "-32768", "-32769", "4294967295", "4294967296",
+                                       "2147483648", "18446744073709551615", "18446744073709551616", "000000",
+                                       "9", " ", "  ", "\n", "\r\n", "\r", "\t", "-", "+", "\x1a", "x", ".", "\xff"};
+  std::uniform_int_distribution<size_t> pick(0, sizeof pieces / sizeof pieces[0] - 1);
+  std::uniform_int_distribution<int> length(0, 60);
+  std::string text;
+  const int n = length(*rng);
+  for (int i = 0; i < n; ++i) {
+    const size_t p = pick(*rng);
+    // Keep the data going most of the time so that many pairs are read.
+    if ((p >= 21 || p == 19 || p == 20) && (*rng)() % 4 != 0) {
+      text += ' ';
+      continue;
+    }
+    text += pieces[p];
+  }
+  return text;
+}
+
+TEST(SampleText, AgreesWithThePlainReading) {
+  std::mt19937_64 rng(12345);
+  for (int round = 0; round < 20000; ++round) {
+    const std::string text = randomText(&rng);
+    const ReferenceReading expected =
+        referenceReadSampleText(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+    const size_t cut = text.empty() ? 0 : rng() % (text.size() + 1);
+    SampleScanner scanner;
+    startSampleScan(&scanner);
+    std::string frames(sampleFrameCapacity(text.size()) + 8, '\0');
+    auto* out = reinterpret_cast<unsigned char*>(frames.data());
+    const auto* in = reinterpret_cast<const unsigned char*>(text.data());
+    size_t n = scanSampleText(&scanner, in, cut, out);
+    if (!sampleScanEnded(&scanner)) n += scanSampleText(&scanner, in + cut, text.size() - cut, out + n);
+    n += finishSampleScan(&scanner, out + n);
+    frames.resize(n);
+    ASSERT_EQ(scanner.outOfRange != 0, expected.outOfRange) << testing::PrintToString(text);
+    ASSERT_EQ(scanner.pairs, expected.pairs) << testing::PrintToString(text);
+    ASSERT_EQ(frames, expected.frames) << testing::PrintToString(text);
+  }
 }
 
 }  // namespace
