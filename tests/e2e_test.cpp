@@ -5,6 +5,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <cstdio>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -199,6 +201,32 @@ TEST(Ondrel, ConvertsTheShippedExample) {
   EXPECT_EQ(wav.size() - 44, static_cast<unsigned char>(wav[40]) + (static_cast<unsigned char>(wav[41]) << 8) +
                                  (static_cast<unsigned char>(wav[42]) << 16) +
                                  (static_cast<size_t>(static_cast<unsigned char>(wav[43])) << 24));
+}
+
+}  // namespace
+
+namespace {
+
+// Opt-in (ONDREL_HUGE_TESTS=1): a real 4 GiB input of 2^30 pairs, ten more
+// than a WAV file can hold. Needs 4 GiB of free space in $TMPDIR.
+TEST(Ondrel, TooManyPairsForAWavFile) {
+  const char* optIn = std::getenv("ONDREL_HUGE_TESTS");
+  if (optIn == nullptr || std::string(optIn) != "1") GTEST_SKIP() << "set ONDREL_HUGE_TESTS=1 to write a 4 GiB input";
+  TempDir dir;
+  {
+    std::string block;
+    for (int i = 0; i < 262144; ++i) block += "0 0\n";  // 1 MiB
+    std::FILE* f = std::fopen(dir.file("in.txt").c_str(), "wb");
+    ASSERT_NE(f, nullptr);
+    for (int i = 0; i < 4096; ++i) ASSERT_EQ(std::fwrite(block.data(), 1, block.size(), f), block.size());
+    ASSERT_EQ(std::fclose(f), 0);
+  }
+  writeFileBytes(dir.file("out.wav"), "keep me");
+  const RunResult r = runOndrel({"in.txt", "out.wav"}, dir.path);
+  EXPECT_EQ(r.status, kFailure);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, sjis("エラー:入力データが大きすぎます!!!\n"));
+  EXPECT_EQ(contents(dir.file("out.wav")), "keep me");
 }
 
 }  // namespace
