@@ -80,6 +80,30 @@ TEST(Ondrel, DashAndPercentAreOrdinaryPathCharacters) {
   EXPECT_EQ(contents(dir.file("-o%d.wav")), kOnePairWav);
 }
 
+// Bytes a text stream would change (LF, CR, Ctrl-Z) reach the output file
+// unchanged.
+TEST(Ondrel, OutputIsWrittenInBinary) {
+  TempDir dir;
+  writeFileBytes(dir.file("in.txt"), "10 3338\n6682 13\n");
+  const RunResult r = runOndrel({"in.txt", "out.wav"}, dir.path);
+  EXPECT_EQ(r.status, 0);
+  const std::string wav = contents(dir.file("out.wav"));
+  ASSERT_EQ(wav.size(), 52u);
+  EXPECT_EQ(wav.substr(44), std::string("\x0A\x00\x0A\x0D\x1A\x1A\x0D\x00", 8));
+}
+
+// A '*' or '?' in an argument is part of the path: the tool is never handed
+// the names that match it instead (as a Windows runtime may do).
+TEST(Ondrel, WildcardsAreNotExpanded) {
+  TempDir dir;
+  writeFileBytes(dir.file("a.txt"), "1 2\n");
+  writeFileBytes(dir.file("b.txt"), "3 4\n");
+  const RunResult r = runOndrel({"*.txt", "?.wav"}, dir.path);
+  EXPECT_EQ(r.status, kFailure);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, inputOpen("*.txt") + sjis(kInvalid));
+}
+
 // Every failure of the validation pass leaves the output path alone: an
 // absent output stays absent, an existing one keeps its bytes.
 TEST(Ondrel, InvalidInputTouchesNoOutput) {
