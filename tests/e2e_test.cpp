@@ -230,7 +230,7 @@ TEST(Ondrel, OnceOnlyInputsConvertLikeAFile) {
 }
 
 TEST(Ondrel, InvalidPipedDataTouchesNoOutput) {
-  const char* const inputs[] = {"", "12abc\n", "1 2\n3 32768\n", "\xEF\xBB\xBF" "1 2\n"};
+  const char* const inputs[] = {"", "12abc\n", "1 2\n3 32768\n", "\357\273\2771 2\n"};
   for (const char* input : inputs) {
     for (int f = 0; f < 3; ++f) {
       for (bool existing : {false, true}) {
