@@ -2,13 +2,14 @@
 // against the plain whole-buffer reading of the tests.
 //
 // The first byte of a fuzz input chooses how the rest is cut into chunks
-// (0: one chunk), so that values, CR runs and Ctrl-Z fall on every kind of
-// chunk boundary. Each chunk sits in a block of exactly its size, and the
-// frames go to a block of exactly sampleFrameCapacity bytes, so that a read
-// or write past either is caught by AddressSanitizer. The text is scanned
-// twice, with frames (the conversion pass) and without (the validation
-// pass); both must agree with the reference on the pairs, the frames and
-// the result.
+// (a multiple of 64: one chunk), so that values, CR runs and Ctrl-Z fall on
+// every kind of chunk boundary. Each chunk sits in a block of exactly its
+// size, and the frames go to a block of exactly sampleFrameCapacity bytes,
+// so that a read or write past either is caught by AddressSanitizer. The
+// text is scanned twice, with frames (the conversion pass) and without (the
+// validation pass); both must agree with the reference on the pairs, the
+// frames and the result.
+
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
@@ -49,7 +50,10 @@ struct Scan {
 };
 
 void scanInChunks(const unsigned char* text, std::size_t size, unsigned char seed, bool withFrames, Scan* scan) {
-  Chunker chunker = {0x9E3779B9u ^ seed ^ static_cast<std::uint32_t>(size), seed % 64u};
+  // Low six bits: the longest chunk; high two: its scale (x1, x4, x16, x64),
+  // so that both byte-sized slices and whole 64-byte blocks come up.
+  const std::uint32_t longest = (seed % 64u) << (seed / 64u * 2u);
+  Chunker chunker = {0x9E3779B9u ^ seed ^ static_cast<std::uint32_t>(size), longest};
   SampleScanner scanner;
   startSampleScan(&scanner);
   scan->frames.clear();
