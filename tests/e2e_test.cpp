@@ -158,6 +158,7 @@ TEST(Ondrel, OutputThatCannotBeCreated) {
     EXPECT_EQ(r.status, kFailure);
     EXPECT_EQ(r.out, outputOpen(output));
     EXPECT_EQ(r.err, "");
+    EXPECT_EQ(contents(dir.file("in.txt")), "1 2\n");
   }
 }
 
@@ -225,6 +226,88 @@ TEST(Ondrel, ConvertsTheShippedExample) {
   EXPECT_EQ(wav.size() - 44, static_cast<unsigned char>(wav[40]) + (static_cast<unsigned char>(wav[41]) << 8) +
                                  (static_cast<unsigned char>(wav[42]) << 16) +
                                  (static_cast<size_t>(static_cast<unsigned char>(wav[43])) << 24));
+}
+
+// Inputs that can be read only once: a pipe on standard input, a pipe passed
+// as /dev/fd/N the way a shell's <(gen) does, and a named FIFO. Each is
+// opened once; what the validation pass reads is kept for the conversion.
+const Feed kOnceOnlyFeeds[] = {Feed::kStdin, Feed::kFd3, Feed::kFifo};
+const char* const kFeedNames[] = {"pipe on /dev/stdin", "pipe on /dev/fd/3", "named FIFO"};
+
+// These are POSIX paths: a Windows build run through $ONDREL_RUNNER skips them.
+bool runsNatively() {
+  const char* runner = std::getenv("ONDREL_RUNNER");
+  return runner == nullptr || *runner == '\0';
+}
+
+TEST(Ondrel, OnceOnlyInputsConvertLikeAFile) {
+  if (!runsNatively()) GTEST_SKIP() << "POSIX pipes and FIFOs";
+  std::string large;  // many reads, and far more than a pipe holds
+  for (int i = 0; i < 200000; ++i) large += std::to_string(i % 65536 - 32768) + " " + std::to_string(i % 1000) + "\r\n";
+  large += "1 2 end 3 4\n";
+  for (const std::string& text : {std::string("1 -1\n"), large}) {
+    TempDir fileDir;
+    writeFileBytes(fileDir.file("in.txt"), text);
+    ASSERT_EQ(runOndrel({"in.txt", "out.wav"}, fileDir.path).status, 0);
+    const std::string expected = contents(fileDir.file("out.wav"));
+    for (int f = 0; f < 3; ++f) {
+      SCOPED_TRACE(std::string(kFeedNames[f]) + ", " + std::to_string(text.size()) + " bytes");
+      TempDir dir;
+      const RunResult r = runOndrelFed({"IN", "out.wav"}, dir.path, text, kOnceOnlyFeeds[f]);
+      EXPECT_EQ(r.status, 0);
+      EXPECT_EQ(r.out, created("out.wav"));
+      EXPECT_EQ(r.err, "");
+      EXPECT_TRUE(contents(dir.file("out.wav")) == expected);
+    }
+  }
+}
+
+TEST(Ondrel, InvalidPipedDataTouchesNoOutput) {
+  if (!runsNatively()) GTEST_SKIP() << "POSIX pipes and FIFOs";
+  const char* const inputs[] = {"", "12abc\n", "1 2\n3 32768\n", "\357\273\2771 2\n"};
+  for (const char* input : inputs) {
+    for (int f = 0; f < 3; ++f) {
+      for (bool existing : {false, true}) {
+        SCOPED_TRACE(testing::PrintToString(std::string(input)) + ", " + kFeedNames[f] + (existing ? ", output exists" : ""));
+        TempDir dir;
+        if (existing) writeFileBytes(dir.file("out.wav"), "keep me");
+        const RunResult r = runOndrelFed({"IN", "out.wav"}, dir.path, input, kOnceOnlyFeeds[f]);
+        EXPECT_EQ(r.status, kFailure);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err, sjis(kInvalid));
+        if (existing) {
+          EXPECT_EQ(contents(dir.file("out.wav")), "keep me");
+        } else {
+          EXPECT_FALSE(fileExists(dir.file("out.wav")));
+        }
+      }
+    }
+  }
+}
+
+TEST(Ondrel, OnceOnlyInputAsItsOwnOutputIsRefused) {
+  if (!runsNatively()) GTEST_SKIP() << "POSIX pipes and FIFOs";
+  const std::string same = sjis("エラー:入力ファイルと出力ファイルが同じです!!!\n");
+  const char* const outputs[] = {"/dev/stdin", "/dev/fd/3", "fifo"};
+  for (int f = 0; f < 3; ++f) {
+    SCOPED_TRACE(kFeedNames[f]);
+    TempDir dir;
+    const RunResult r = runOndrelFed({"IN", outputs[f]}, dir.path, "1 2\n", kOnceOnlyFeeds[f]);
+    EXPECT_EQ(r.status, kFailure);
+    EXPECT_EQ(r.out, same);
+    EXPECT_EQ(r.err, "");
+  }
+}
+
+TEST(Ondrel, PipeWithNoPlaceForItsCopyCannotBeOpened) {
+  if (!runsNatively()) GTEST_SKIP() << "POSIX pipes and FIFOs";
+  TempDir dir;
+  const RunResult r =
+      runOndrelFed({"IN", "out.wav"}, dir.path, "1 2\n", Feed::kStdin, {"TMPDIR=" + dir.file("missing")});
+  EXPECT_EQ(r.status, kFailure);
+  EXPECT_EQ(r.out, "");
+  EXPECT_EQ(r.err, inputOpen("/dev/stdin") + sjis(kInvalid));
+  EXPECT_FALSE(fileExists(dir.file("out.wav")));
 }
 
 }  // namespace

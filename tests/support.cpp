@@ -1,6 +1,7 @@
 #include "support.h"
 
 #include <fcntl.h>
+#include <signal.h>
 #include <iconv.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
@@ -119,4 +120,85 @@ std::string consoleText(const std::string& text) {
     crlf += c;
   }
   return crlf;
+}
+
+RunResult runOndrelFed(const std::vector<std::string>& args, const std::string& dir, const std::string& bytes,
+                       Feed feed, const std::vector<std::string>& env) {
+  const char* binary = std::getenv("ONDREL_BINARY");
+  if (binary == nullptr || *binary == '\0') binary = ONDREL_BINARY_PATH;
+  const std::string fifo = dir + "/fifo";
+  const std::string input = feed == Feed::kStdin ? "/dev/stdin" : feed == Feed::kFd3 ? "/dev/fd/3" : fifo;
+  std::vector<std::string> argv = {binary};
+  for (const std::string& a : args) argv.push_back(a == "IN" ? input : a);
+  std::vector<char*> cargv;
+  for (std::string& a : argv) cargv.push_back(a.data());
+  cargv.push_back(nullptr);
+  std::vector<std::string> settings = env;
+
+  int pipeFds[2] = {-1, -1};
+  if (feed == Feed::kFifo) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) std::abort();
+  } else if (pipe(pipeFds) != 0) {
+    std::abort();
+  }
+  const std::string outPath = dir + ".stdout";
+  const std::string errPath = dir + ".stderr";
+  std::fflush(nullptr);
+  pid_t writer = fork();
+  if (writer == 0) {
+    // The writer ends, like any generator, when the reader goes away.
+    signal(SIGPIPE, SIG_DFL);
+    int fd = feed == Feed::kFifo ? open(fifo.c_str(), O_WRONLY) : pipeFds[1];
+    if (feed != Feed::kFifo) close(pipeFds[0]);
+    size_t done = 0;
+    while (fd >= 0 && done < bytes.size()) {
+      ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+      if (put <= 0) _exit(1);
+      done += static_cast<size_t>(put);
+    }
+    _exit(0);
+  }
+  pid_t pid = fork();
+  if (pid == 0) {
+    int in = open("/dev/null", O_RDONLY);
+    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    if (feed != Feed::kFifo) {
+      close(pipeFds[1]);
+      in = feed == Feed::kStdin ? pipeFds[0] : in;
+      if (feed == Feed::kFd3) dup2(pipeFds[0], 3);
+    }
+    dup2(in, 0);
+    dup2(out, 1);
+    dup2(err, 2);
+    for (std::string& s : settings) putenv(s.data());
+    execv(cargv[0], cargv.data());
+    _exit(127);
+  }
+  if (feed != Feed::kFifo) {
+    close(pipeFds[0]);
+    close(pipeFds[1]);
+  }
+  RunResult result{-1, "", ""};
+  int wstatus = 0;
+  for (int waited = 0;; ++waited) {
+    pid_t done = waitpid(pid, &wstatus, WNOHANG);
+    if (done == pid) {
+      if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
+      break;
+    }
+    if (done < 0 && errno != EINTR) break;
+    if (waited == 6000) {
+      kill(pid, SIGKILL);
+      waitpid(pid, &wstatus, 0);
+      break;
+    }
+    usleep(10000);
+  }
+  kill(writer, SIGKILL);  // a FIFO writer may still wait for a reader
+  waitpid(writer, &wstatus, 0);
+  result.out = slurpAndRemove(outPath);
+  result.err = slurpAndRemove(errPath);
+  return result;
 }

@@ -39,3 +39,18 @@ RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir
 // Standard-stream line ends of the binary under test: "\r\n" when it is a
 // Windows build (ONDREL_RUNNER set), "\n" otherwise.
 std::string consoleText(const std::string& text);
+
+// How runOndrelFed hands the bytes to the tool.
+enum class Feed {
+  kStdin,  // a pipe on standard input; the tool is given /dev/stdin
+  kFd3,    // a pipe on descriptor 3, as a shell's <(gen) passes it; the tool is given /dev/fd/3
+  kFifo,   // the named FIFO dir/fifo, made here; the tool is given its path as the input
+};
+
+// Runs ondrel like runOndrel while another process writes `bytes` into a
+// pipe or FIFO, as `gen | ondrel ...` would. `args` names the input as
+// "IN", replaced by the path the feed gives. `env` holds extra NAME=value
+// settings for the tool. A run that takes over 60 s is killed (status -1):
+// a tool that opened a FIFO twice would wait for a writer forever.
+RunResult runOndrelFed(const std::vector<std::string>& args, const std::string& dir, const std::string& bytes,
+                       Feed feed, const std::vector<std::string>& env = {});

@@ -77,6 +77,7 @@ struct ConversionRun {
   int result;
   std::string out;
   std::string wav;
+  std::string input;  // the input's bytes after the run
 };
 
 ConversionRun convert(const std::string& text, std::uint32_t statedPairs) {
@@ -90,6 +91,7 @@ ConversionRun convert(const std::string& text, std::uint32_t statedPairs) {
   run.result = writeWavFile(in.c_str(), wav.c_str(), &header);
   run.out = testing::internal::GetCapturedStdout();
   readFileBytes(wav, &run.wav);
+  readFileBytes(in, &run.input);
   return run;
 }
 
@@ -131,6 +133,7 @@ TEST(WriteWavFile, RefusesAnInputThatChanged) {
     EXPECT_EQ(run.out, changed);
     // What was written stays; never a frame beyond the stated count.
     EXPECT_EQ(run.wav.size(), 44u + 4u * c.framesKept);
+    EXPECT_EQ(run.input, c.text);
   }
 }
 
