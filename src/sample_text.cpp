@@ -318,14 +318,14 @@ inline unsigned highestBit(std::uint64_t v) {
 #endif
 }
 
+// Written out rather than __builtin_popcountll, which calls into libgcc
+// where the processor's instruction may not be used; compilers turn this
+// into that instruction in the readers built for processors that have it.
 inline unsigned bitCount(std::uint64_t v) {
-#if defined(__GNUC__)
-  return static_cast<unsigned>(__builtin_popcountll(v));
-#else
-  unsigned n = 0;
-  for (; v != 0; v &= v - 1) ++n;
-  return n;
-#endif
+  v = v - ((v >> 1) & 0x5555555555555555u);
+  v = (v & 0x3333333333333333u) + ((v >> 2) & 0x3333333333333333u);
+  v = (v + (v >> 4)) & 0x0F0F0F0F0F0F0F0Fu;
+  return static_cast<unsigned>((v * 0x0101010101010101u) >> 56);
 }
 
 // Bits 0..n-1 (n at most 63).
@@ -374,14 +374,15 @@ inline bool fiveDigitsInRange(const unsigned char* p, bool negative) {
 inline unsigned lowestBitOr64(std::uint64_t v) { return v == 0 ? 64 : lowestBit(v); }
 
 // Converts the values of a block that end at the bits of `ends` (at least
-// one), in order, writing each as a sample at out + 2 * *values and
-// counting it in *values. Returns the position of the first value it cannot
+// one), in order, counting each in *values and, when storing, writing it as
+// a sample at out + 2 * *values. Returns the position of the first value it cannot
 // take (out of range, or more than 16 digits), or kBlockBytes.
 typedef unsigned ConvertBlock(const unsigned char* b, const BlockMasks& m, std::uint64_t ends, unsigned char* out,
                               std::uint64_t* values);
 
 // The values whose digits run from the bits of `runs` to those of `ends`,
 // taken in pairs in order; a '-' just before a run negates it.
+template <bool kStore>
 ONDREL_ALWAYS_INLINE unsigned convertRuns(const unsigned char* b, const BlockMasks& m, std::uint64_t runs,
                                           std::uint64_t ends, unsigned char* out, std::uint64_t* values) {
   const std::uint64_t negative = m.minus << 1;
@@ -404,16 +405,17 @@ ONDREL_ALWAYS_INLINE unsigned convertRuns(const unsigned char* b, const BlockMas
     }
     runs &= runs - 1;
     ends &= ends - 1;
-    putSample(out + 2 * n, value);
+    if (kStore) putSample(out + 2 * n, value);
     ++n;
   }
   *values = n;
   return stopAt;
 }
 
+template <bool kStore>
 ONDREL_ALWAYS_INLINE unsigned convertScalar(const unsigned char* b, const BlockMasks& m, std::uint64_t ends,
                                             unsigned char* out, std::uint64_t* values) {
-  return convertRuns(b, m, m.digit & ~(m.digit << 1), ends, out, values);
+  return convertRuns<kStore>(b, m, m.digit & ~(m.digit << 1), ends, out, values);
 }
 
 #if defined(ONDREL_X86_DISPATCH)
@@ -426,6 +428,7 @@ ONDREL_ALWAYS_INLINE unsigned convertScalar(const unsigned char* b, const BlockM
 // eight bytes up to its value's end (VPERMB), bytes before the run are
 // zeroed, and the digits are combined by multiply-adds. A block with a run
 // of more than eight digits or a value out of range goes to convertScalar.
+template <bool kStore>
 ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const BlockMasks& m, std::uint64_t ends,
                                                  unsigned char* out, std::uint64_t* values) {
   const std::uint64_t d = m.digit;
@@ -434,7 +437,7 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
   const std::uint64_t nine = four & four >> 4 & d >> 8;  // a run of nine digits starts here
   const unsigned lastEnd = highestBit(ends);
   const std::uint64_t runs = d & ~(d << 1) & bitsBelow(lastEnd + 1);
-  if (ONDREL_UNLIKELY((nine & bitsBelow(lastEnd + 1)) != 0)) return convertScalar(b, m, ends, out, values);
+  if (ONDREL_UNLIKELY((nine & bitsBelow(lastEnd + 1)) != 0)) return convertScalar<kStore>(b, m, ends, out, values);
 
   const __m512i iota = _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44,
                                        43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24,
@@ -480,9 +483,9 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
         restEnds &= restEnds - 1;
       }
       *values = n;
-      return convertRuns(b, m, restRuns, restEnds, out, values);
+      return convertRuns<kStore>(b, m, restRuns, restEnds, out, values);
     }
-    _mm_mask_storeu_epi16(out + 2 * n, used, _mm512_cvtepi64_epi16(value));
+    if (kStore) _mm_mask_storeu_epi16(out + 2 * n, used, _mm512_cvtepi64_epi16(value));
     n += lanes;
   }
   *values = n;
@@ -501,17 +504,18 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
 // A pending first value from before is put back as the first half.
 typedef void ClassifyBlock(const unsigned char* p, BlockMasks* m);
 
-template <bool kWriteFrames, ClassifyBlock* kClassify, ConvertBlock* kConvert>
+// Without frames, values are counted from the masks (kCountByConverting
+// false) or, where conversion is as cheap, converted and dropped.
+template <bool kWriteFrames, ClassifyBlock* kClassify, ConvertBlock* kConvert, bool kCountByConverting>
 ONDREL_ALWAYS_INLINE std::size_t scanBlocks(SampleScanner* s, const unsigned char* data, std::size_t size,
                                             std::size_t at, unsigned char* frames, std::size_t* written,
                                             std::size_t* slowUntil) {
   std::uint64_t values = s->haveFirst ? 1 : 0;
-  // Without frames, where the last value counted stands, so that its value
-  // can be kept if it is a pending first value.
+  // Without frames, the block of the last value counted and the ends
+  // counted there, so that its value can be kept if it is a pending first
+  // value.
   const unsigned char* lastBlock = nullptr;
-  BlockMasks lastMasks{};
-  unsigned lastStart = 0;
-  unsigned lastEnd = 0;
+  std::uint64_t lastEnds = 0;
   unsigned char* out = kWriteFrames ? frames + *written : nullptr;
   if (kWriteFrames) putSample(out, s->firstValue);
   constexpr std::uint64_t kLastBit = std::uint64_t{1} << 63;
@@ -548,37 +552,39 @@ ONDREL_ALWAYS_INLINE std::size_t scanBlocks(SampleScanner* s, const unsigned cha
         starts &= ~bitsBelow(highestBit(ends) + 1);
       }
     } else if (ends != 0) {
-      // Validation needs no value that is surely in range: a run of at most
-      // four digits, or of five starting with 0, 1 or 2. Five digits are
-      // compared as text; only longer runs are converted.
-      const std::uint64_t d = m.digit;
-      const std::uint64_t fivePlus = d & d >> 1 & d >> 2 & d >> 3 & d >> 4;
-      const std::uint64_t runStarts = d & ~(d << 1);
       const unsigned lastEndHere = highestBit(ends);
-      std::uint64_t doubtful = runStarts & fivePlus & (~m.low3 | d >> 5) & bitsBelow(lastEndHere);
-      while (doubtful != 0) {
-        const unsigned firstDigit = lowestBit(doubtful);
-        doubtful &= doubtful - 1;
-        const bool signed_ = firstDigit > 0 && (m.sign >> (firstDigit - 1) & 1) != 0;
-        const unsigned start = firstDigit - (signed_ ? 1 : 0);
-        if ((d >> (firstDigit + 5) & 1) == 0) {
-          if (fiveDigitsInRange(b + firstDigit, (m.minus >> start & 1) != 0)) continue;
-          stopAt = start;
-          break;
+      if (kCountByConverting) {
+        stopAt = kConvert(b, m, ends, nullptr, &values);
+      } else {
+        // Validation needs no value that is surely in range: a run of at
+        // most four digits, or of five starting with 0, 1 or 2. Five digits
+        // are compared as text; only longer runs are converted.
+        const std::uint64_t d = m.digit;
+        const std::uint64_t fivePlus = d & d >> 1 & d >> 2 & d >> 3 & d >> 4;
+        const std::uint64_t runStarts = d & ~(d << 1);
+        std::uint64_t doubtful = runStarts & fivePlus & (~m.low3 | d >> 5) & bitsBelow(lastEndHere);
+        while (doubtful != 0) {
+          const unsigned firstDigit = lowestBit(doubtful);
+          doubtful &= doubtful - 1;
+          const bool signed_ = firstDigit > 0 && (m.sign >> (firstDigit - 1) & 1) != 0;
+          const unsigned start = firstDigit - (signed_ ? 1 : 0);
+          if ((d >> (firstDigit + 5) & 1) == 0) {
+            if (fiveDigitsInRange(b + firstDigit, (m.minus >> start & 1) != 0)) continue;
+            stopAt = start;
+            break;
+          }
+          std::uint32_t value;
+          if (!blockValue(b, m, start, lowestBit(ends & ~bitsBelow(firstDigit)), &value) || !inSampleRange(value)) {
+            stopAt = start;
+            break;
+          }
         }
-        std::uint32_t value;
-        if (!blockValue(b, m, start, lowestBit(ends & ~bitsBelow(firstDigit)), &value) || !inSampleRange(value)) {
-          stopAt = start;
-          break;
-        }
+        values += bitCount(stopAt == kBlockBytes ? ends : ends & bitsBelow(stopAt));
       }
       const std::uint64_t counted = stopAt == kBlockBytes ? ends : ends & bitsBelow(stopAt);
       if (counted != 0) {
-        values += bitCount(counted);
-        lastEnd = highestBit(counted);
-        lastStart = highestBit(starts & bitsBelow(lastEnd + 1));
         lastBlock = b;
-        lastMasks = m;
+        lastEnds = counted;
       }
       starts &= ~bitsBelow(lastEndHere + 1);
     }
@@ -610,7 +616,11 @@ ONDREL_ALWAYS_INLINE std::size_t scanBlocks(SampleScanner* s, const unsigned cha
       const unsigned char* p = out + 2 * (values - 1);
       last = static_cast<std::uint32_t>(static_cast<std::int32_t>(static_cast<std::int16_t>(p[0] | p[1] << 8)));
     } else if (lastBlock != nullptr) {
-      blockValue(lastBlock, lastMasks, lastStart, lastEnd, &last);
+      BlockMasks m;
+      kClassify(lastBlock, &m);
+      const unsigned end = highestBit(lastEnds);
+      const std::uint64_t starts = m.sign | (m.digit & ~(m.digit << 1) & ~(m.sign << 1));
+      blockValue(lastBlock, m, highestBit(starts & bitsBelow(end + 1)), end, &last);
     }
   }
   s->pairs += values / 2;
@@ -630,30 +640,33 @@ typedef std::size_t BlockScan(SampleScanner* s, const unsigned char* data, std::
 #define ONDREL_BLOCK_SCAN_PASS s, data, size, at, frames, written, slowUntil
 
 std::size_t countBlocksPortable(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<false, classifyPortable, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<false, classifyPortable, convertScalar<false>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 std::size_t convertBlocksPortable(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<true, classifyPortable, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<true, classifyPortable, convertScalar<true>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 #if defined(__SSE2__)
-std::size_t countBlocksSse2(ONDREL_BLOCK_SCAN_ARGS) { return scanBlocks<false, classifySse2, convertScalar>(ONDREL_BLOCK_SCAN_PASS); }
-std::size_t convertBlocksSse2(ONDREL_BLOCK_SCAN_ARGS) { return scanBlocks<true, classifySse2, convertScalar>(ONDREL_BLOCK_SCAN_PASS); }
+std::size_t countBlocksSse2(ONDREL_BLOCK_SCAN_ARGS) { return scanBlocks<false, classifySse2, convertScalar<false>, false>(ONDREL_BLOCK_SCAN_PASS); }
+std::size_t convertBlocksSse2(ONDREL_BLOCK_SCAN_ARGS) { return scanBlocks<true, classifySse2, convertScalar<true>, false>(ONDREL_BLOCK_SCAN_PASS); }
 #endif
 #if defined(ONDREL_X86_DISPATCH)
 ONDREL_TARGET_AVX2 std::size_t countBlocksAvx2(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<false, classifyAvx2, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<false, classifyAvx2, convertScalar<false>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 ONDREL_TARGET_AVX2 std::size_t convertBlocksAvx2(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<true, classifyAvx2, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<true, classifyAvx2, convertScalar<true>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 ONDREL_TARGET_AVX512 std::size_t countBlocksAvx512(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<false, classifyAvx512, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<false, classifyAvx512, convertScalar<false>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 ONDREL_TARGET_AVX512 std::size_t convertBlocksAvx512(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<true, classifyAvx512, convertScalar>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<true, classifyAvx512, convertScalar<true>, false>(ONDREL_BLOCK_SCAN_PASS);
 }
 ONDREL_TARGET_VBMI2 std::size_t convertBlocksVbmi2(ONDREL_BLOCK_SCAN_ARGS) {
-  return scanBlocks<true, classifyAvx512, convertVbmi2>(ONDREL_BLOCK_SCAN_PASS);
+  return scanBlocks<true, classifyAvx512, convertVbmi2<true>, false>(ONDREL_BLOCK_SCAN_PASS);
+}
+ONDREL_TARGET_VBMI2 std::size_t countBlocksVbmi2(ONDREL_BLOCK_SCAN_ARGS) {
+  return scanBlocks<false, classifyAvx512, convertVbmi2<false>, true>(ONDREL_BLOCK_SCAN_PASS);
 }
 #endif
 
@@ -713,7 +726,7 @@ void setBlockReader(int reader) {
       gConvertBlocks = convertBlocksAvx512;
       break;
     case kBlockReaderVbmi2:
-      gCountBlocks = countBlocksAvx512;
+      gCountBlocks = countBlocksVbmi2;
       gConvertBlocks = convertBlocksVbmi2;
       break;
 #endif
@@ -780,9 +793,7 @@ int samplePairResult(const SampleScanner* scanner) {
   return static_cast<int>(scanner->pairs);
 }
 
-namespace {
-unsigned char gValidationBuffer[kSampleChunkBytes];
-}
+alignas(64) unsigned char gSampleChunk[kSampleChunkBytes];
 
 int countSamplePairs(const char* path) {
   FileHandle input;
@@ -793,7 +804,7 @@ int countSamplePairs(const char* path) {
   SampleScanner scanner;
   startSampleScan(&scanner);
   while (!sampleScanEnded(&scanner)) {
-    long got = readFromFile(&input, gValidationBuffer, sizeof gValidationBuffer);
+    long got = readFromFile(&input, gSampleChunk, sizeof gSampleChunk);
     if (got < 0) {
       printMessage(stderr, kInputReadMessage, path);
       closeFile(&input);
@@ -803,7 +814,7 @@ int countSamplePairs(const char* path) {
       finishSampleScan(&scanner, nullptr);
       break;
     }
-    scanSampleText(&scanner, gValidationBuffer, static_cast<std::size_t>(got), nullptr);
+    scanSampleText(&scanner, gSampleChunk, static_cast<std::size_t>(got), nullptr);
   }
   closeFile(&input);
   return samplePairResult(&scanner);

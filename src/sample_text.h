@@ -20,6 +20,11 @@ constexpr std::size_t kFrameBytes = 4;
 // Bytes the passes read from the input at a time.
 constexpr std::size_t kSampleChunkBytes = 64 * 1024;
 
+// The buffer both passes read the input into. They run one after the
+// other, so they share it, and the memory the program touches stays the
+// same whatever the size of the input.
+extern unsigned char gSampleChunk[kSampleChunkBytes];
+
 // countSamplePairs' result when the data hold more pairs than a WAV file can.
 constexpr int kTooManySamplePairs = -2;
 

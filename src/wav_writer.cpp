@@ -69,8 +69,7 @@ namespace {
 // Output is gathered here and written in large blocks; the frames of one
 // input chunk always fit behind what is already buffered after a flush.
 constexpr std::size_t kOutputBytes = 2 * kSampleChunkBytes + kWavHeaderBytes;
-unsigned char gInputBuffer[kSampleChunkBytes];
-unsigned char gOutputBuffer[kOutputBytes];
+alignas(64) unsigned char gOutputBuffer[kOutputBytes];
 
 struct BufferedOutput {
   FileHandle file;
@@ -122,7 +121,7 @@ int writeWavFile(const char* inputPath, const char* outputPath, const WavHeader*
   SampleScanner scanner;
   startSampleScan(&scanner);
   while (!sampleScanEnded(&scanner)) {
-    long got = readFromFile(&input, gInputBuffer, sizeof gInputBuffer);
+    long got = readFromFile(&input, gSampleChunk, sizeof gSampleChunk);
     if (got < 0) {
       printMessage(stdout, kInputReadMessage, inputPath);
       return -1;
@@ -132,7 +131,7 @@ int writeWavFile(const char* inputPath, const char* outputPath, const WavHeader*
     if (size == 0) {
       out.used += finishSampleScan(&scanner, gOutputBuffer + out.used);
     } else {
-      out.used += scanSampleText(&scanner, gInputBuffer, size, gOutputBuffer + out.used);
+      out.used += scanSampleText(&scanner, gSampleChunk, size, gOutputBuffer + out.used);
     }
     if (scanner.pairs > expectedPairs) break;
   }
