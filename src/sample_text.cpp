@@ -151,6 +151,7 @@ struct BlockMasks {
   std::uint64_t sign;   // '+', '-'
   std::uint64_t minus;  // '-'
   std::uint64_t low3;   // '0', '1', '2'
+  std::uint64_t zero;   // '0'
   std::uint64_t blank;  // ' ', \t, \n, \v, \f
   std::uint64_t cr;     // \r
 };
@@ -168,12 +169,13 @@ inline bool isBlank(unsigned c) { return c == ' ' || (c >= '\t' && c <= '\f'); }
 // (chosen at run time, see selectSampleBlockReader).
 
 inline void classifyPortable(const unsigned char* p, BlockMasks* m) {
-  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
   for (unsigned k = 0; k < 64; ++k) {
     const unsigned c = p[k];
     const std::uint64_t bit = std::uint64_t{1} << k;
     if (isDigit(c)) m->digit |= bit;
     if (c - '0' < 3u) m->low3 |= bit;
+    if (c == '0') m->zero |= bit;
     if (c == '+' || c == '-') m->sign |= bit;
     if (c == '-') m->minus |= bit;
     if (isBlank(c)) m->blank |= bit;
@@ -193,19 +195,21 @@ inline void classifySse2(const unsigned char* p, BlockMasks* m) {
   const __m128i digitShift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
   const __m128i digitLimit = _mm_set1_epi8(static_cast<char>(10 - 128));
   const __m128i low3Limit = _mm_set1_epi8(static_cast<char>(3 - 128));
+  const __m128i zero = _mm_set1_epi8('0');
   const __m128i blankShift = _mm_set1_epi8(static_cast<char>(0x80 - '\t'));
   const __m128i blankLimit = _mm_set1_epi8(static_cast<char>(4 - 128));
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i plus = _mm_set1_epi8('+');
   const __m128i minus = _mm_set1_epi8('-');
   const __m128i cr = _mm_set1_epi8('\r');
-  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
   for (int at = 0; at < 64; at += 16) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
     const __m128i isMinus = _mm_cmpeq_epi8(c, minus);
     const __m128i fromZero = _mm_add_epi8(c, digitShift);
     m->digit |= bits16(_mm_cmplt_epi8(fromZero, digitLimit), at);
     m->low3 |= bits16(_mm_cmplt_epi8(fromZero, low3Limit), at);
+    m->zero |= bits16(_mm_cmpeq_epi8(c, zero), at);
     m->sign |= bits16(_mm_or_si128(_mm_cmpeq_epi8(c, plus), isMinus), at);
     m->minus |= bits16(isMinus, at);
     m->blank |= bits16(_mm_or_si128(_mm_cmplt_epi8(_mm_add_epi8(c, blankShift), blankLimit), _mm_cmpeq_epi8(c, space)), at);
@@ -233,19 +237,21 @@ ONDREL_TARGET_AVX2 inline void classifyAvx2(const unsigned char* p, BlockMasks* 
   const __m256i digitShift = _mm256_set1_epi8(static_cast<char>(0x80 - '0'));
   const __m256i digitLimit = _mm256_set1_epi8(static_cast<char>(10 - 128));
   const __m256i low3Limit = _mm256_set1_epi8(static_cast<char>(3 - 128));
+  const __m256i zero = _mm256_set1_epi8('0');
   const __m256i blankShift = _mm256_set1_epi8(static_cast<char>(0x80 - '\t'));
   const __m256i blankLimit = _mm256_set1_epi8(static_cast<char>(4 - 128));
   const __m256i space = _mm256_set1_epi8(' ');
   const __m256i plus = _mm256_set1_epi8('+');
   const __m256i minus = _mm256_set1_epi8('-');
   const __m256i cr = _mm256_set1_epi8('\r');
-  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
   for (int at = 0; at < 64; at += 32) {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
     const __m256i isMinus = _mm256_cmpeq_epi8(c, minus);
     const __m256i fromZero = _mm256_add_epi8(c, digitShift);
     m->digit |= bits32(_mm256_cmpgt_epi8(digitLimit, fromZero), at);
     m->low3 |= bits32(_mm256_cmpgt_epi8(low3Limit, fromZero), at);
+    m->zero |= bits32(_mm256_cmpeq_epi8(c, zero), at);
     m->sign |= bits32(_mm256_or_si256(_mm256_cmpeq_epi8(c, plus), isMinus), at);
     m->minus |= bits32(isMinus, at);
     m->blank |= bits32(
@@ -260,6 +266,7 @@ ONDREL_TARGET_AVX512 inline void classifyAvx512(const unsigned char* p, BlockMas
   const __m512i fromZero = _mm512_sub_epi8(c, _mm512_set1_epi8('0'));
   m->digit = _mm512_cmplt_epu8_mask(fromZero, _mm512_set1_epi8(10));
   m->low3 = _mm512_cmplt_epu8_mask(fromZero, _mm512_set1_epi8(3));
+  m->zero = _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('0'));
   m->minus = _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('-'));
   m->sign = m->minus | _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('+'));
   m->blank = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8(4)) |
@@ -337,25 +344,46 @@ inline std::uint64_t bitsBelow(unsigned n) { return (std::uint64_t{1} << n) - 1;
 #define ONDREL_UNLIKELY(x) (x)
 #endif
 
-// The value of the `count` digits (9..16) at p.
+// The value of the `count` digits (9..19) at p; 19 digits fit 64 bits.
 inline std::uint64_t longDigitsValue(const unsigned char* p, unsigned count) {
-  return digitsValue(p, count - 8) * 100000000u + digitsValue(p + count - 8, 8);
+  const std::uint64_t low = digitsValue(p + count - 8, 8);
+  if (count <= 16) return digitsValue(p, count - 8) * 100000000u + low;
+  return (digitsValue(p, count - 16) * 100000000u + digitsValue(p + count - 16, 8)) * 100000000u + low;
+}
+
+inline unsigned lowestBitOr64(std::uint64_t v) { return v == 0 ? 64 : lowestBit(v); }
+
+// The magnitude of the digit run from `first` to `end` of the block.
+// Returns false when it has more than 19 digits after its leading zeros,
+// which only the state machine reads.
+ONDREL_ALWAYS_INLINE bool runMagnitude(const unsigned char* b, const BlockMasks& m, unsigned first, unsigned end,
+                                       std::uint64_t* magnitude) {
+  unsigned count = end + 1 - first;
+  if (ONDREL_UNLIKELY(count > 8)) {
+    // Leading zeros add nothing: count from the first other digit.
+    const unsigned significant = lowestBitOr64(m.digit & ~m.zero & ~bitsBelow(first));
+    if (significant <= end) {
+      first = significant;
+    } else {
+      first = end;
+    }
+    count = end + 1 - first;
+    if (count > 19) return false;
+    *magnitude = count > 8 ? longDigitsValue(b + first, count) : digitsValue(b + first, count);
+    return true;
+  }
+  *magnitude = digitsValue(b + first, count);
+  return true;
 }
 
 // The value whose sign or first digit is at `start` and whose last digit is
 // at `end` of the block: its low 32 bits, the sign applied. Returns false
-// for more than 16 digits, which only the state machine reads.
+// for more than 19 digits after leading zeros (see runMagnitude).
 ONDREL_ALWAYS_INLINE bool blockValue(const unsigned char* b, const BlockMasks& m, unsigned start, unsigned end,
                                      std::uint32_t* value) {
   const unsigned firstDigit = start + static_cast<unsigned>(m.sign >> start & 1);
-  const unsigned count = end + 1 - firstDigit;
   std::uint64_t magnitude;
-  if (ONDREL_UNLIKELY(count > 8)) {
-    if (count > 16) return false;
-    magnitude = longDigitsValue(b + firstDigit, count);
-  } else {
-    magnitude = digitsValue(b + firstDigit, count);
-  }
+  if (!runMagnitude(b, m, firstDigit, end, &magnitude)) return false;
   // Negated for '-' without a branch.
   const std::uint32_t negate = 0u - static_cast<std::uint32_t>(m.minus >> start & 1);
   *value = (static_cast<std::uint32_t>(magnitude) ^ negate) - negate;
@@ -371,7 +399,6 @@ inline bool fiveDigitsInRange(const unsigned char* p, bool negative) {
   return v <= (negative ? 0x3332373638u : 0x3332373637u);  // "32768", "32767"
 }
 
-inline unsigned lowestBitOr64(std::uint64_t v) { return v == 0 ? 64 : lowestBit(v); }
 
 // Converts the values of a block that end at the bits of `ends` (at least
 // one), in order, counting each in *values and, when storing, writing it as
@@ -390,16 +417,11 @@ ONDREL_ALWAYS_INLINE unsigned convertRuns(const unsigned char* b, const BlockMas
   unsigned stopAt = kBlockBytes;
   while (ends != 0) {
     const unsigned firstDigit = lowestBit(runs);
-    const unsigned count = lowestBit(ends) + 1 - firstDigit;
     std::uint64_t magnitude;
-    if (ONDREL_UNLIKELY(count > 8)) {
-      magnitude = count > 16 ? UINT64_MAX : longDigitsValue(b + firstDigit, count);
-    } else {
-      magnitude = digitsValue(b + firstDigit, count);
-    }
+    const bool readable = runMagnitude(b, m, firstDigit, lowestBit(ends), &magnitude);
     const std::uint32_t negate = 0u - static_cast<std::uint32_t>(negative >> firstDigit & 1);
     const std::uint32_t value = (static_cast<std::uint32_t>(magnitude) ^ negate) - negate;
-    if (ONDREL_UNLIKELY(count > 16 || !inSampleRange(value))) {
+    if (ONDREL_UNLIKELY(!readable || !inSampleRange(value))) {
       stopAt = firstDigit - static_cast<unsigned>((m.sign << 1) >> firstDigit & 1);
       break;
     }
@@ -426,18 +448,23 @@ ONDREL_ALWAYS_INLINE unsigned convertScalar(const unsigned char* b, const BlockM
 // Eight values at a time in the lanes of one register: the end and run-start
 // positions are packed from the masks (VPCOMPRESSB), each lane gathers the
 // eight bytes up to its value's end (VPERMB), bytes before the run are
-// zeroed, and the digits are combined by multiply-adds. A block with a run
-// of more than eight digits or a value out of range goes to convertScalar.
+// zeroed, and the digits are combined by multiply-adds. A block with a value
+// of more than eight digits after its leading zeros or out of range goes to
+// convertScalar.
 template <bool kStore>
 ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const BlockMasks& m, std::uint64_t ends,
                                                  unsigned char* out, std::uint64_t* values) {
+  // A lane holds the last eight digits of a value: enough unless a digit
+  // other than 0 stands eight or more digits before the end.
   const std::uint64_t d = m.digit;
-  const std::uint64_t two = d & d >> 1;
+  const std::uint64_t two = d >> 1 & d >> 2;
   const std::uint64_t four = two & two >> 2;
-  const std::uint64_t nine = four & four >> 4 & d >> 8;  // a run of nine digits starts here
+  const std::uint64_t eightAfter = four & four >> 4;  // the next eight bytes are digits
   const unsigned lastEnd = highestBit(ends);
   const std::uint64_t runs = d & ~(d << 1) & bitsBelow(lastEnd + 1);
-  if (ONDREL_UNLIKELY((nine & bitsBelow(lastEnd + 1)) != 0)) return convertScalar<kStore>(b, m, ends, out, values);
+  if (ONDREL_UNLIKELY((d & ~m.zero & eightAfter & bitsBelow(lastEnd + 1)) != 0)) {
+    return convertScalar<kStore>(b, m, ends, out, values);
+  }
 
   const __m512i iota = _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44,
                                        43, 42, 41, 40, 39, 38, 37, 36, 35, 34, 33, 32, 31, 30, 29, 28, 27, 26, 25, 24,
@@ -524,9 +551,15 @@ ONDREL_ALWAYS_INLINE std::size_t scanBlocks(SampleScanner* s, const unsigned cha
     const unsigned char* b = data + at;
     BlockMasks m;
     kClassify(b, &m);
-    const std::uint64_t nextBlank = m.blank >> 1 | (isBlank(b[kBlockBytes]) ? kLastBit : 0);
+    // A CR reads as a blank when the next byte that is not a CR is white
+    // space or a sign: dropping it joins nothing. Runs of up to four CRs
+    // are followed.
+    const unsigned after = b[kBlockBytes];
+    const std::uint64_t parting = m.blank | m.sign;
+    std::uint64_t crParts = m.cr & (parting >> 1 | (isBlank(after) || after == '+' || after == '-' ? kLastBit : 0));
+    for (int k = 0; k < 3; ++k) crParts |= m.cr & crParts >> 1;
     // Whether a sign in the last byte has its digit is left to the next block.
-    const std::uint64_t bad = ~(m.digit | m.sign | m.blank | m.cr) | (m.cr & ~nextBlank) |
+    const std::uint64_t bad = ~(m.digit | m.sign | m.blank | m.cr) | (m.cr & ~crParts) |
                               (m.sign & ~(m.digit >> 1) & ~kLastBit);
     // A value starts at a sign, or at a digit after neither digit nor sign;
     // it ends at a digit before a non-digit. The last byte's successor is

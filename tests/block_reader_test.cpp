@@ -204,6 +204,9 @@ TEST(BlockReaders, AgreeAtEveryCut) {
   texts.push_back(std::string(100, ' ') + "1\r2 -\r3" + std::string(80, '\n') + "+4 5\x1a" "6 7");
   texts.push_back(std::string(70, '0') + "32767 -" + std::string(75, '0') + "32768 " + std::string(200, '9') + " 1");
   texts.push_back(std::string(90, '\r') + "12\r\r\n34\r\n" + std::string(64, '\r') + "\n56 78");
+  texts.push_back(std::string(60, ' ') + "1\r-2 3\r\r+4 5\r\r\r\r\r6 -\r7 8\r\r9 10 \r\r-11\r\r\r\n12 " + std::string(60, '\t'));
+  texts.push_back(std::string(50, ' ') + "0000000000000000000000000000000000000000001 -00000000000000000000000018446744073709551615 " +
+                  "1844674407370955161 99999999999999999999 " + std::string(20, ' '));
   for (int reader : supportedReaders()) {
     SCOPED_TRACE(kReaderNames[reader]);
     ReaderChoice choice(reader);
