@@ -3,9 +3,10 @@
 #include <cstdio>
 #include <cstring>
 
-#if defined(__GNUC__) && (defined(__x86_64__) || defined(__i386__))
+#if defined(__GNUC__) && defined(__x86_64__)
 #include <immintrin.h>
-// AVX2 and AVX-512 readers, used when the processor has them.
+// AVX2 and AVX-512 readers, used when the processor has them (64-bit x86
+// only: they use 64-bit bit-manipulation instructions).
 #define ONDREL_X86_DISPATCH 1
 #if defined(__GNUC__) && !defined(__clang__)
 // GCC 12's AVX-512 intrinsics start from _mm512_undefined_*() values, which
