@@ -1,5 +1,6 @@
-// Runs a command several times and prints the median wall time in seconds
-// and the largest peak resident set size in KiB:
+// Runs a command several times and prints the median wall time in seconds,
+// the median processor time (user + system) in seconds and the median peak
+// resident set size in KiB:
 //   ondrel_run_timed RUNS REMOVE_FIRST COMMAND [ARGS...]
 // REMOVE_FIRST (a path, or "-" for none) is deleted before every run, so
 // that truncating the previous output is not part of the time. Exits 1 if
@@ -24,7 +25,8 @@ int main(int argc, char** argv) {
   const int runs = std::atoi(argv[1]);
   const char* removeFirst = std::strcmp(argv[2], "-") == 0 ? nullptr : argv[2];
   std::vector<double> seconds;
-  long peakKib = 0;
+  std::vector<double> cpuSeconds;
+  std::vector<long> peakKib;
   bool failed = false;
   for (int run = 0; run < runs; ++run) {
     if (removeFirst != nullptr) unlink(removeFirst);
@@ -42,10 +44,15 @@ int main(int argc, char** argv) {
     struct rusage usage;
     if (child < 0 || wait4(child, &status, 0, &usage) != child) return 1;
     seconds.push_back(std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    peakKib = std::max(peakKib, static_cast<long>(usage.ru_maxrss));
+    cpuSeconds.push_back(static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+                         static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+    peakKib.push_back(static_cast<long>(usage.ru_maxrss));
     if (!WIFEXITED(status) || WEXITSTATUS(status) != 0) failed = true;
   }
   std::sort(seconds.begin(), seconds.end());
-  std::printf("%.6f %ld\n", seconds[seconds.size() / 2], peakKib);
+  std::sort(cpuSeconds.begin(), cpuSeconds.end());
+  std::sort(peakKib.begin(), peakKib.end());
+  const std::size_t middle = seconds.size() / 2;
+  std::printf("%.6f %.6f %ld\n", seconds[middle], cpuSeconds[middle], peakKib[middle]);
   return failed ? 1 : 0;
 }

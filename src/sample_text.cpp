@@ -169,18 +169,53 @@ inline bool isBlank(unsigned c) { return c == ' ' || (c >= '\t' && c <= '\f'); }
 // x86-64 processor), and by AVX2 and AVX-512BW where the processor has them
 // (chosen at run time, see selectSampleBlockReader).
 
+// Eight bytes as a little-endian word: the byte at p is the lowest.
+inline std::uint64_t loadWord(const unsigned char* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  std::uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+#else
+  std::uint64_t v = 0;
+  for (int k = 7; k >= 0; --k) v = v << 8 | p[k];
+  return v;
+#endif
+}
+
+// Plain code, eight bytes at a time in a 64-bit word (bytes compared in
+// place, no carry from one to the next); the high bit of each byte of the
+// result is its flag, and the eight flags are gathered by one multiply.
+constexpr std::uint64_t kOnes = 0x0101010101010101u;
+constexpr std::uint64_t kHighs = 0x8080808080808080u;
+constexpr std::uint64_t kLows = 0x7F7F7F7F7F7F7F7Fu;
+
+// Bytes below n (1..128).
+inline std::uint64_t bytesBelow(std::uint64_t w, unsigned n) {
+  return ~(((w & kLows) + (0x80u - n) * kOnes) | w) & kHighs;
+}
+
+// Bytes equal to c.
+inline std::uint64_t bytesEqual(std::uint64_t w, unsigned c) {
+  const std::uint64_t x = w ^ (c * kOnes);
+  return ~(((x & kLows) + kLows) | x) & kHighs;
+}
+
+// The flags (high bits) of eight bytes as eight bits, the first byte lowest.
+inline std::uint64_t gatherFlags(std::uint64_t flags) { return (flags >> 7) * 0x0102040810204080u >> 56; }
+
 inline void classifyPortable(const unsigned char* p, BlockMasks* m) {
   m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
-  for (unsigned k = 0; k < 64; ++k) {
-    const unsigned c = p[k];
-    const std::uint64_t bit = std::uint64_t{1} << k;
-    if (isDigit(c)) m->digit |= bit;
-    if (c - '0' < 3u) m->low3 |= bit;
-    if (c == '0') m->zero |= bit;
-    if (c == '+' || c == '-') m->sign |= bit;
-    if (c == '-') m->minus |= bit;
-    if (isBlank(c)) m->blank |= bit;
-    if (c == kCarriageReturn) m->cr |= bit;
+  for (unsigned at = 0; at < 64; at += 8) {
+    const std::uint64_t w = loadWord(p + at);
+    const std::uint64_t belowZero = bytesBelow(w, '0');
+    const std::uint64_t minus = bytesEqual(w, '-');
+    m->digit |= gatherFlags(bytesBelow(w, '9' + 1) & ~belowZero) << at;
+    m->low3 |= gatherFlags(bytesBelow(w, '3') & ~belowZero) << at;
+    m->zero |= gatherFlags(bytesEqual(w, '0')) << at;
+    m->minus |= gatherFlags(minus) << at;
+    m->sign |= gatherFlags(minus | bytesEqual(w, '+')) << at;
+    m->blank |= gatherFlags(bytesEqual(w, ' ') | (bytesBelow(w, '\r') & ~bytesBelow(w, '\t'))) << at;
+    m->cr |= gatherFlags(bytesEqual(w, '\r')) << at;
   }
 }
 
@@ -287,18 +322,6 @@ inline unsigned lowestBit(std::uint64_t v) {
 #endif
 }
 
-// Eight bytes as a little-endian word: the byte at p is the lowest.
-inline std::uint64_t loadWord(const unsigned char* p) {
-#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  std::uint64_t v;
-  std::memcpy(&v, p, 8);
-  return v;
-#else
-  std::uint64_t v = 0;
-  for (int k = 7; k >= 0; --k) v = v << 8 | p[k];
-  return v;
-#endif
-}
 
 // The number written by `count` (1..8) ASCII digits at p.
 inline std::uint64_t digitsValue(const unsigned char* p, unsigned count) {
