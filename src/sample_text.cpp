@@ -820,7 +820,9 @@ std::size_t scanSampleText(SampleScanner* s, const unsigned char* data, std::siz
       continue;
     }
     if (s->state == kScanInDigits && !s->tooLong && s->magnitude == 0) {
-      // A run of leading zeros adds nothing to the value.
+      // A run of leading zeros adds nothing to the value: passed over
+      // eight bytes at a time, then byte by byte.
+      while (size - i >= 8 && loadWord(data + i) == 0x3030303030303030u) i += 8;
       while (i < size && data[i] == '0') ++i;
       if (i == size) break;
     }
