@@ -133,12 +133,13 @@ inline std::size_t stepSampleByte(SampleScanner* s, unsigned c, unsigned char* f
 // The block reader. Between values, the text is taken 64 bytes at a time
 // and classified into bit masks (bit k for byte k): digits, signs, white
 // space other than CR, CR. A block whose bytes are all of these kinds, whose
-// signs are followed by digits and whose CRs are followed by other white
-// space reads exactly as the same bytes with every CR made a blank: dropping
-// a CR there joins nothing. Its values are then found from the masks and
-// converted eight digits at a time, without a branch per byte. Anything else
-// (another byte, a CR before a digit or sign, a CR run, a value of more
-// than 16 digits or out of range) goes to the state machine above from the
+// signs are followed by digits and whose CRs are followed (after at most
+// three more CRs) by other white space or a sign reads exactly as the same
+// bytes with every CR made a blank: dropping a CR there joins nothing. Its
+// values are then found from the masks and converted eight digits at a
+// time, without a branch per byte. Anything else (another byte, a CR before
+// a digit, a longer CR run, Ctrl-Z, a value of more than 19 digits after its
+// leading zeros or out of range) goes to the state machine above from the
 // start of the value it touches, and the block reader takes over again once
 // that value is complete.
 
