@@ -153,7 +153,6 @@ struct BlockMasks {
   std::uint64_t sign;   // '+', '-'
   std::uint64_t minus;  // '-'
   std::uint64_t low3;   // '0', '1', '2'
-  std::uint64_t zero;   // '0'
   std::uint64_t blank;  // ' ', \t, \n, \v, \f
   std::uint64_t cr;     // \r
 };
@@ -205,14 +204,13 @@ inline std::uint64_t bytesEqual(std::uint64_t w, unsigned c) {
 inline std::uint64_t gatherFlags(std::uint64_t flags) { return (flags >> 7) * 0x0102040810204080u >> 56; }
 
 inline void classifyPortable(const unsigned char* p, BlockMasks* m) {
-  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
   for (unsigned at = 0; at < 64; at += 8) {
     const std::uint64_t w = loadWord(p + at);
     const std::uint64_t belowZero = bytesBelow(w, '0');
     const std::uint64_t minus = bytesEqual(w, '-');
     m->digit |= gatherFlags(bytesBelow(w, '9' + 1) & ~belowZero) << at;
     m->low3 |= gatherFlags(bytesBelow(w, '3') & ~belowZero) << at;
-    m->zero |= gatherFlags(bytesEqual(w, '0')) << at;
     m->minus |= gatherFlags(minus) << at;
     m->sign |= gatherFlags(minus | bytesEqual(w, '+')) << at;
     m->blank |= gatherFlags(bytesEqual(w, ' ') | (bytesBelow(w, '\r') & ~bytesBelow(w, '\t'))) << at;
@@ -232,21 +230,19 @@ inline void classifySse2(const unsigned char* p, BlockMasks* m) {
   const __m128i digitShift = _mm_set1_epi8(static_cast<char>(0x80 - '0'));
   const __m128i digitLimit = _mm_set1_epi8(static_cast<char>(10 - 128));
   const __m128i low3Limit = _mm_set1_epi8(static_cast<char>(3 - 128));
-  const __m128i zero = _mm_set1_epi8('0');
   const __m128i blankShift = _mm_set1_epi8(static_cast<char>(0x80 - '\t'));
   const __m128i blankLimit = _mm_set1_epi8(static_cast<char>(4 - 128));
   const __m128i space = _mm_set1_epi8(' ');
   const __m128i plus = _mm_set1_epi8('+');
   const __m128i minus = _mm_set1_epi8('-');
   const __m128i cr = _mm_set1_epi8('\r');
-  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
   for (int at = 0; at < 64; at += 16) {
     const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(p + at));
     const __m128i isMinus = _mm_cmpeq_epi8(c, minus);
     const __m128i fromZero = _mm_add_epi8(c, digitShift);
     m->digit |= bits16(_mm_cmplt_epi8(fromZero, digitLimit), at);
     m->low3 |= bits16(_mm_cmplt_epi8(fromZero, low3Limit), at);
-    m->zero |= bits16(_mm_cmpeq_epi8(c, zero), at);
     m->sign |= bits16(_mm_or_si128(_mm_cmpeq_epi8(c, plus), isMinus), at);
     m->minus |= bits16(isMinus, at);
     m->blank |= bits16(_mm_or_si128(_mm_cmplt_epi8(_mm_add_epi8(c, blankShift), blankLimit), _mm_cmpeq_epi8(c, space)), at);
@@ -274,21 +270,19 @@ ONDREL_TARGET_AVX2 inline void classifyAvx2(const unsigned char* p, BlockMasks* 
   const __m256i digitShift = _mm256_set1_epi8(static_cast<char>(0x80 - '0'));
   const __m256i digitLimit = _mm256_set1_epi8(static_cast<char>(10 - 128));
   const __m256i low3Limit = _mm256_set1_epi8(static_cast<char>(3 - 128));
-  const __m256i zero = _mm256_set1_epi8('0');
   const __m256i blankShift = _mm256_set1_epi8(static_cast<char>(0x80 - '\t'));
   const __m256i blankLimit = _mm256_set1_epi8(static_cast<char>(4 - 128));
   const __m256i space = _mm256_set1_epi8(' ');
   const __m256i plus = _mm256_set1_epi8('+');
   const __m256i minus = _mm256_set1_epi8('-');
   const __m256i cr = _mm256_set1_epi8('\r');
-  m->digit = m->sign = m->minus = m->low3 = m->zero = m->blank = m->cr = 0;
+  m->digit = m->sign = m->minus = m->low3 = m->blank = m->cr = 0;
   for (int at = 0; at < 64; at += 32) {
     const __m256i c = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p + at));
     const __m256i isMinus = _mm256_cmpeq_epi8(c, minus);
     const __m256i fromZero = _mm256_add_epi8(c, digitShift);
     m->digit |= bits32(_mm256_cmpgt_epi8(digitLimit, fromZero), at);
     m->low3 |= bits32(_mm256_cmpgt_epi8(low3Limit, fromZero), at);
-    m->zero |= bits32(_mm256_cmpeq_epi8(c, zero), at);
     m->sign |= bits32(_mm256_or_si256(_mm256_cmpeq_epi8(c, plus), isMinus), at);
     m->minus |= bits32(isMinus, at);
     m->blank |= bits32(
@@ -303,7 +297,6 @@ ONDREL_TARGET_AVX512 inline void classifyAvx512(const unsigned char* p, BlockMas
   const __m512i fromZero = _mm512_sub_epi8(c, _mm512_set1_epi8('0'));
   m->digit = _mm512_cmplt_epu8_mask(fromZero, _mm512_set1_epi8(10));
   m->low3 = _mm512_cmplt_epu8_mask(fromZero, _mm512_set1_epi8(3));
-  m->zero = _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('0'));
   m->minus = _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('-'));
   m->sign = m->minus | _mm512_cmpeq_epi8_mask(c, _mm512_set1_epi8('+'));
   m->blank = _mm512_cmplt_epu8_mask(_mm512_sub_epi8(c, _mm512_set1_epi8('\t')), _mm512_set1_epi8(4)) |
@@ -378,15 +371,31 @@ inline std::uint64_t longDigitsValue(const unsigned char* p, unsigned count) {
 
 inline unsigned lowestBitOr64(std::uint64_t v) { return v == 0 ? 64 : lowestBit(v); }
 
+// The '0' bytes of a block, wanted only for long values, so not kept with
+// the other masks but found when first asked for.
+struct ZeroBits {
+  bool known;
+  std::uint64_t bits;
+};
+
+inline std::uint64_t zeroBits(const unsigned char* b, ZeroBits* zeros) {
+  if (!zeros->known) {
+    zeros->bits = 0;
+    for (unsigned at = 0; at < 64; at += 8) zeros->bits |= gatherFlags(bytesEqual(loadWord(b + at), '0')) << at;
+    zeros->known = true;
+  }
+  return zeros->bits;
+}
+
 // The magnitude of the digit run from `first` to `end` of the block.
 // Returns false when it has more than 19 digits after its leading zeros,
 // which only the state machine reads.
 ONDREL_ALWAYS_INLINE bool runMagnitude(const unsigned char* b, const BlockMasks& m, unsigned first, unsigned end,
-                                       std::uint64_t* magnitude) {
+                                       ZeroBits* zeros, std::uint64_t* magnitude) {
   unsigned count = end + 1 - first;
   if (ONDREL_UNLIKELY(count > 8)) {
     // Leading zeros add nothing: count from the first other digit.
-    const unsigned significant = lowestBitOr64(m.digit & ~m.zero & ~bitsBelow(first));
+    const unsigned significant = lowestBitOr64(m.digit & ~zeroBits(b, zeros) & ~bitsBelow(first));
     if (significant <= end) {
       first = significant;
     } else {
@@ -408,7 +417,8 @@ ONDREL_ALWAYS_INLINE bool blockValue(const unsigned char* b, const BlockMasks& m
                                      std::uint32_t* value) {
   const unsigned firstDigit = start + static_cast<unsigned>(m.sign >> start & 1);
   std::uint64_t magnitude;
-  if (!runMagnitude(b, m, firstDigit, end, &magnitude)) return false;
+  ZeroBits zeros{false, 0};
+  if (!runMagnitude(b, m, firstDigit, end, &zeros, &magnitude)) return false;
   // Negated for '-' without a branch.
   const std::uint32_t negate = 0u - static_cast<std::uint32_t>(m.minus >> start & 1);
   *value = (static_cast<std::uint32_t>(magnitude) ^ negate) - negate;
@@ -436,14 +446,15 @@ typedef unsigned ConvertBlock(const unsigned char* b, const BlockMasks& m, std::
 // taken in pairs in order; a '-' just before a run negates it.
 template <bool kStore>
 ONDREL_ALWAYS_INLINE unsigned convertRuns(const unsigned char* b, const BlockMasks& m, std::uint64_t runs,
-                                          std::uint64_t ends, unsigned char* out, std::uint64_t* values) {
+                                          std::uint64_t ends, unsigned char* out, std::uint64_t* values,
+                                          ZeroBits zeros) {
   const std::uint64_t negative = m.minus << 1;
   std::uint64_t n = *values;
   unsigned stopAt = kBlockBytes;
   while (ends != 0) {
     const unsigned firstDigit = lowestBit(runs);
     std::uint64_t magnitude;
-    const bool readable = runMagnitude(b, m, firstDigit, lowestBit(ends), &magnitude);
+    const bool readable = runMagnitude(b, m, firstDigit, lowestBit(ends), &zeros, &magnitude);
     const std::uint32_t negate = 0u - static_cast<std::uint32_t>(negative >> firstDigit & 1);
     const std::uint32_t value = (static_cast<std::uint32_t>(magnitude) ^ negate) - negate;
     if (ONDREL_UNLIKELY(!readable || !inSampleRange(value))) {
@@ -462,7 +473,7 @@ ONDREL_ALWAYS_INLINE unsigned convertRuns(const unsigned char* b, const BlockMas
 template <bool kStore>
 ONDREL_ALWAYS_INLINE unsigned convertScalar(const unsigned char* b, const BlockMasks& m, std::uint64_t ends,
                                             unsigned char* out, std::uint64_t* values) {
-  return convertRuns<kStore>(b, m, m.digit & ~(m.digit << 1), ends, out, values);
+  return convertRuns<kStore>(b, m, m.digit & ~(m.digit << 1), ends, out, values, ZeroBits{false, 0});
 }
 
 #if defined(ONDREL_X86_DISPATCH)
@@ -487,8 +498,13 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
   const std::uint64_t eightAfter = four & four >> 4;  // the next eight bytes are digits
   const unsigned lastEnd = highestBit(ends);
   const std::uint64_t runs = d & ~(d << 1) & bitsBelow(lastEnd + 1);
-  if (ONDREL_UNLIKELY((d & ~m.zero & eightAfter & bitsBelow(lastEnd + 1)) != 0)) {
-    return convertScalar<kStore>(b, m, ends, out, values);
+  const std::uint64_t longRuns = d & eightAfter & bitsBelow(lastEnd + 1);
+  const __m512i block = _mm512_loadu_si512(b);
+  if (ONDREL_UNLIKELY(longRuns != 0)) {
+    const std::uint64_t zeros = _mm512_cmpeq_epi8_mask(block, _mm512_set1_epi8('0'));
+    if ((longRuns & ~zeros) != 0) {
+      return convertRuns<kStore>(b, m, d & ~(d << 1), ends, out, values, ZeroBits{true, zeros});
+    }
   }
 
   const __m512i iota = _mm512_set_epi8(63, 62, 61, 60, 59, 58, 57, 56, 55, 54, 53, 52, 51, 50, 49, 48, 47, 46, 45, 44,
@@ -501,7 +517,6 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
                                           0x0101010101010101, 0x0000000000000000);
   // Byte j of a lane reads the block at end - 7 + j.
   const __m512i back = _mm512_set1_epi64(0x0001020304050607);
-  const __m512i block = _mm512_loadu_si512(b);
   const __m512i endAt = _mm512_maskz_compress_epi8(ends, iota);
   const __m512i runAt = _mm512_maskz_compress_epi8(runs, iota);
   const std::uint64_t negative = _pext_u64(m.minus << 1, runs);
@@ -535,7 +550,7 @@ ONDREL_TARGET_VBMI2 inline unsigned convertVbmi2(const unsigned char* b, const B
         restEnds &= restEnds - 1;
       }
       *values = n;
-      return convertRuns<kStore>(b, m, restRuns, restEnds, out, values);
+      return convertRuns<kStore>(b, m, restRuns, restEnds, out, values, ZeroBits{false, 0});
     }
     if (kStore) _mm_mask_storeu_epi16(out + 2 * n, used, _mm512_cvtepi64_epi16(value));
     n += lanes;
@@ -579,10 +594,12 @@ ONDREL_ALWAYS_INLINE std::size_t scanBlocks(SampleScanner* s, const unsigned cha
     // A CR reads as a blank when the next byte that is not a CR is white
     // space or a sign: dropping it joins nothing. Runs of up to four CRs
     // are followed.
-    const unsigned after = b[kBlockBytes];
-    const std::uint64_t parting = m.blank | m.sign;
-    std::uint64_t crParts = m.cr & (parting >> 1 | (isBlank(after) || after == '+' || after == '-' ? kLastBit : 0));
-    for (int k = 0; k < 3; ++k) crParts |= m.cr & crParts >> 1;
+    std::uint64_t crParts = m.cr & (m.blank | m.sign) >> 1;
+    if (ONDREL_UNLIKELY(crParts != m.cr)) {
+      const unsigned after = b[kBlockBytes];
+      if (isBlank(after) || after == '+' || after == '-') crParts |= m.cr & kLastBit;
+      for (int k = 0; k < 3; ++k) crParts |= m.cr & crParts >> 1;
+    }
     // Whether a sign in the last byte has its digit is left to the next block.
     const std::uint64_t bad = ~(m.digit | m.sign | m.blank | m.cr) | (m.cr & ~crParts) |
                               (m.sign & ~(m.digit >> 1) & ~kLastBit);
