@@ -822,16 +822,21 @@ int bestBlockReader() {
 
 std::size_t scanSampleText(SampleScanner* s, const unsigned char* data, std::size_t size,
                            unsigned char* frames) {
-  if (gBlockReader < 0) setBlockReader(bestBlockReader());
   std::size_t written = 0;
-  // With no block reader, the state machine reads everything.
-  std::size_t slowUntil = gCountBlocks == nullptr ? size : 0;
+  std::size_t slowUntil = 0;
   std::size_t i = 0;
   while (i < size && s->state != kScanEnded) {
     // The block reader starts between values, with no pending first value
     // that is already known to be out of range.
     if (i >= slowUntil && s->state == kScanBeforeValue && size - i >= kBlockReach &&
         !(s->haveFirst && (s->firstBad || !inSampleRange(s->firstValue)))) {
+      // The processor is asked which reader it can run only when a text is
+      // long enough for one.
+      if (gBlockReader < 0) setBlockReader(bestBlockReader());
+      if (gCountBlocks == nullptr) {  // no block reader: the state machine reads everything
+        slowUntil = size;
+        continue;
+      }
       const std::size_t from = i;
       i = (frames != nullptr ? gConvertBlocks : gCountBlocks)(s, data, size, i, frames, &written, &slowUntil);
       if (i == from && slowUntil <= i) slowUntil = i + 1;
