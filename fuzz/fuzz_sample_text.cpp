@@ -7,8 +7,8 @@
 // size, and the frames go to a block of exactly sampleFrameCapacity bytes,
 // so that a read or write past either is caught by AddressSanitizer. The
 // text is scanned twice, with frames (the conversion pass) and without (the
-// validation pass); both must agree with the reference on the pairs, the
-// frames and the result.
+// validation pass), by each block reader the processor can run; all must
+// agree with the reference on the pairs, the frames and the result.
 
 #include <cstddef>
 #include <cstdint>
@@ -22,9 +22,11 @@
 
 namespace {
 
+int gReader = -1;  // the block reader under test
+
 void check(bool holds, const char* what) {
   if (holds) return;
-  std::fprintf(stderr, "fuzz_sample_text: %s\n", what);
+  std::fprintf(stderr, "fuzz_sample_text: %s (block reader %d)\n", what, gReader);
   std::abort();
 }
 
@@ -90,17 +92,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const ReferenceReading expected = referenceReadSampleText(text, textSize);
   const int expectedResult = expected.outOfRange ? -1 : static_cast<int>(expected.pairs);
 
-  Scan converted;
-  scanInChunks(text, textSize, seed, true, &converted);
-  check(converted.outOfRange == expected.outOfRange, "out-of-range differs (with frames)");
-  check(converted.pairs == expected.pairs, "pair count differs (with frames)");
-  check(converted.frames == expected.frames, "frames differ");
-  check(converted.result == expectedResult, "result differs (with frames)");
+  // Every block reader this build and processor can run reads alike.
+  for (gReader = kBlockReaderNone; gReader <= kBlockReaderVbmi2; ++gReader) {
+    if (selectSampleBlockReader(gReader) != gReader) continue;
+    Scan converted;
+    scanInChunks(text, textSize, seed, true, &converted);
+    check(converted.outOfRange == expected.outOfRange, "out-of-range differs (with frames)");
+    check(converted.pairs == expected.pairs, "pair count differs (with frames)");
+    check(converted.frames == expected.frames, "frames differ");
+    check(converted.result == expectedResult, "result differs (with frames)");
 
-  Scan validated;
-  scanInChunks(text, textSize, seed, false, &validated);
-  check(validated.outOfRange == expected.outOfRange, "out-of-range differs (without frames)");
-  check(validated.pairs == expected.pairs, "pair count differs (without frames)");
-  check(validated.result == expectedResult, "result differs (without frames)");
+    Scan validated;
+    scanInChunks(text, textSize, seed, false, &validated);
+    check(validated.outOfRange == expected.outOfRange, "out-of-range differs (without frames)");
+    check(validated.pairs == expected.pairs, "pair count differs (without frames)");
+    check(validated.result == expectedResult, "result differs (without frames)");
+  }
+  selectSampleBlockReader(-1);
   return 0;
 }

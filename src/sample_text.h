@@ -20,6 +20,11 @@ constexpr std::size_t kFrameBytes = 4;
 // Bytes the passes read from the input at a time.
 constexpr std::size_t kSampleChunkBytes = 64 * 1024;
 
+// The buffer both passes read the input into. They run one after the
+// other, so they share it, and the memory the program touches stays the
+// same whatever the size of the input.
+extern unsigned char gSampleChunk[kSampleChunkBytes];
+
 // countSamplePairs' result when the data hold more pairs than a WAV file can.
 constexpr int kTooManySamplePairs = -2;
 
@@ -57,6 +62,25 @@ constexpr std::size_t sampleFrameCapacity(std::size_t size) { return size + 8; }
 // number of frame bytes written.
 std::size_t scanSampleText(SampleScanner* scanner, const unsigned char* data, std::size_t size,
                            unsigned char* frames);
+
+// How scanSampleText reads the text between values: by the byte-at-a-time
+// state machine alone, or 64 bytes at a time by one of the block readers.
+// All read exactly alike; they differ in speed and in what the processor
+// must have.
+enum SampleBlockReader {
+  kBlockReaderNone,      // the state machine only
+  kBlockReaderPortable,  // plain code
+  kBlockReaderSse2,      // SSE2 (every x86-64 processor)
+  kBlockReaderAvx2,      // AVX2, BMI1/2, POPCNT (checked at run time)
+  kBlockReaderAvx512,    // AVX-512BW as well (checked at run time)
+  kBlockReaderVbmi2,     // AVX-512 VL, VBMI and VBMI2 as well (checked at run time)
+};
+
+// Makes the scanner use `reader` (a SampleBlockReader), or the best one the
+// processor supports when `reader` is -1, which is also what it does on its
+// own. Returns the reader now in use, or -1 (and changes nothing) when this
+// build or processor cannot run `reader`.
+int selectSampleBlockReader(int reader);
 
 // The input has ended: a value in progress is complete. Returns the frame
 // bytes written to `frames` (0 or 4; `frames` may be null).

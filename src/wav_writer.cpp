@@ -66,11 +66,14 @@ void encodeWavHeader(const WavHeader* h, unsigned char bytes[kWavHeaderBytes]) {
 
 namespace {
 
-// Output is gathered here and written in large blocks; the frames of one
-// input chunk always fit behind what is already buffered after a flush.
-constexpr std::size_t kOutputBytes = 2 * kSampleChunkBytes + kWavHeaderBytes;
-unsigned char gInputBuffer[kSampleChunkBytes];
-unsigned char gOutputBuffer[kOutputBytes];
+// Output is gathered here and written in blocks of nearly this size. Each
+// input chunk is scanned in slices whose frames fit what is left of the
+// buffer, which is written out when less than kOutputSlack is left.
+// Together with the input chunk this is all the memory the conversion
+// touches.
+constexpr std::size_t kOutputBytes = 64 * 1024;
+constexpr std::size_t kOutputSlack = 4096;
+alignas(64) unsigned char gOutputBuffer[kOutputBytes];
 
 struct BufferedOutput {
   FileHandle file;
@@ -122,17 +125,23 @@ int writeWavFile(const char* inputPath, const char* outputPath, const WavHeader*
   SampleScanner scanner;
   startSampleScan(&scanner);
   while (!sampleScanEnded(&scanner)) {
-    long got = readFromFile(&input, gInputBuffer, sizeof gInputBuffer);
+    long got = readFromFile(&input, gSampleChunk, sizeof gSampleChunk);
     if (got < 0) {
       printMessage(stdout, kInputReadMessage, inputPath);
       return -1;
     }
-    const std::size_t size = static_cast<std::size_t>(got);
-    if (reserveOutput(&out, sampleFrameCapacity(size)) != 0) return -1;
-    if (size == 0) {
+    if (got == 0) {
+      if (reserveOutput(&out, kFrameBytes) != 0) return -1;
       out.used += finishSampleScan(&scanner, gOutputBuffer + out.used);
-    } else {
-      out.used += scanSampleText(&scanner, gInputBuffer, size, gOutputBuffer + out.used);
+      break;
+    }
+    const std::size_t size = static_cast<std::size_t>(got);
+    for (std::size_t at = 0; at < size && !sampleScanEnded(&scanner) && scanner.pairs <= expectedPairs;) {
+      if (reserveOutput(&out, kOutputSlack) != 0) return -1;
+      std::size_t slice = kOutputBytes - out.used - sampleFrameCapacity(0);
+      if (slice > size - at) slice = size - at;
+      out.used += scanSampleText(&scanner, gSampleChunk + at, slice, gOutputBuffer + out.used);
+      at += slice;
     }
     if (scanner.pairs > expectedPairs) break;
   }

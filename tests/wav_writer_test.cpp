@@ -7,6 +7,7 @@
 #include <string>
 
 #include "messages.h"
+#include "reference_sample_text.h"
 #include "support.h"
 #include "wav_writer.h"
 
@@ -110,6 +111,21 @@ TEST(WriteWavFile, FileSizeFollowsThePairCount) {
   ASSERT_EQ(run.wav.size(), 44u + 4u * 100000u);
   EXPECT_EQ(run.wav.substr(4, 4), std::string("\xA4\x1A\x06\x00", 4));  // 400036
   EXPECT_EQ(run.wav.substr(44 + 4 * 99999), std::string("\x9F\x06\x61\xF9", 4));  // 1695, -1695
+}
+
+TEST(WriteWavFile, DenseTextFillsTheOutputBufferManyTimes) {
+  // "1-2-3..." gives a 4-byte frame for every 4 bytes of text, as much
+  // output per input as the text allows: the output buffer fills in the
+  // middle of input chunks.
+  std::string text = "5";
+  for (int i = 1; i < 600000; ++i) text += "-" + std::to_string((i * 7) % 10);
+  const ReferenceReading expected =
+      referenceReadSampleText(reinterpret_cast<const unsigned char*>(text.data()), text.size());
+  ASSERT_EQ(expected.pairs, 300000u);
+  const ConversionRun run = convert(text, 300000);
+  ASSERT_EQ(run.result, 0);
+  EXPECT_EQ(run.wav.substr(0, 44), headerBytes(driverHeader(300000)));
+  EXPECT_TRUE(run.wav.substr(44) == expected.frames);
 }
 
 TEST(WriteWavFile, RefusesAnInputThatChanged) {
