@@ -71,15 +71,21 @@ static std::string slurpAndRemove(const std::string& path) {
   return bytes;
 }
 
-RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir) {
-  const char* binary = std::getenv("ONDREL_BINARY");
-  if (binary == nullptr || *binary == '\0') binary = ONDREL_BINARY_PATH;
-  const char* runner = std::getenv("ONDREL_RUNNER");
+namespace {
 
-  std::vector<std::string> argv;
-  if (runner != nullptr && *runner != '\0') argv.push_back(runner);
-  argv.push_back(binary);
-  argv.insert(argv.end(), args.begin(), args.end());
+std::string toolBinary() {
+  const char* binary = std::getenv("ONDREL_BINARY");
+  return binary != nullptr && *binary != '\0' ? binary : ONDREL_BINARY_PATH;
+}
+
+// Starts `argv` in folder `dir` with standard input from `input` (or
+// /dev/null when it is -1) and, when `fd3` is not -1, that descriptor as 3;
+// `writeEnd`, the other end of its input pipe, is closed in the child. The
+// parent's copies of the three are closed once the child has them, so the
+// child sees the end of its input when the writer is done. Collects the exit status and both output streams. A run that takes over
+// 60 s is killed (status -1).
+RunResult runCaptured(std::vector<std::string> argv, const std::string& dir, int input, int fd3, int writeEnd,
+                      std::vector<std::string> env) {
   std::vector<char*> cargv;
   for (std::string& a : argv) cargv.push_back(a.data());
   cargv.push_back(nullptr);
@@ -91,94 +97,21 @@ RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir
   std::fflush(nullptr);
   pid_t pid = fork();
   if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
+    int in = input >= 0 ? input : open("/dev/null", O_RDONLY);
     int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
+    if (writeEnd >= 0) close(writeEnd);
+    if (fd3 >= 0) dup2(fd3, 3);
     dup2(in, 0);
     dup2(out, 1);
     dup2(err, 2);
+    for (std::string& setting : env) putenv(setting.data());
     execvp(cargv[0], cargv.data());
     _exit(127);
   }
-  RunResult result{-1, "", ""};
-  int wstatus = 0;
-  while (waitpid(pid, &wstatus, 0) < 0 && errno == EINTR) {
-  }
-  if (WIFEXITED(wstatus)) result.status = WEXITSTATUS(wstatus);
-  result.out = slurpAndRemove(outPath);
-  result.err = slurpAndRemove(errPath);
-  return result;
-}
-
-std::string consoleText(const std::string& text) {
-  const char* runner = std::getenv("ONDREL_RUNNER");
-  if (runner == nullptr || *runner == '\0') return text;
-  std::string crlf;
-  for (char c : text) {
-    if (c == '\n') crlf += '\r';
-    crlf += c;
-  }
-  return crlf;
-}
-
-RunResult runOndrelFed(const std::vector<std::string>& args, const std::string& dir, const std::string& bytes,
-                       Feed feed, const std::vector<std::string>& env) {
-  const char* binary = std::getenv("ONDREL_BINARY");
-  if (binary == nullptr || *binary == '\0') binary = ONDREL_BINARY_PATH;
-  const std::string fifo = dir + "/fifo";
-  const std::string input = feed == Feed::kStdin ? "/dev/stdin" : feed == Feed::kFd3 ? "/dev/fd/3" : fifo;
-  std::vector<std::string> argv = {binary};
-  for (const std::string& a : args) argv.push_back(a == "IN" ? input : a);
-  std::vector<char*> cargv;
-  for (std::string& a : argv) cargv.push_back(a.data());
-  cargv.push_back(nullptr);
-  std::vector<std::string> settings = env;
-
-  int pipeFds[2] = {-1, -1};
-  if (feed == Feed::kFifo) {
-    if (mkfifo(fifo.c_str(), 0600) != 0) std::abort();
-  } else if (pipe(pipeFds) != 0) {
-    std::abort();
-  }
-  const std::string outPath = dir + ".stdout";
-  const std::string errPath = dir + ".stderr";
-  std::fflush(nullptr);
-  pid_t writer = fork();
-  if (writer == 0) {
-    // The writer ends, like any generator, when the reader goes away.
-    signal(SIGPIPE, SIG_DFL);
-    int fd = feed == Feed::kFifo ? open(fifo.c_str(), O_WRONLY) : pipeFds[1];
-    if (feed != Feed::kFifo) close(pipeFds[0]);
-    size_t done = 0;
-    while (fd >= 0 && done < bytes.size()) {
-      ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
-      if (put <= 0) _exit(1);
-      done += static_cast<size_t>(put);
-    }
-    _exit(0);
-  }
-  pid_t pid = fork();
-  if (pid == 0) {
-    int in = open("/dev/null", O_RDONLY);
-    int out = open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    int err = open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    if (in < 0 || out < 0 || err < 0 || chdir(dir.c_str()) != 0) _exit(127);
-    if (feed != Feed::kFifo) {
-      close(pipeFds[1]);
-      in = feed == Feed::kStdin ? pipeFds[0] : in;
-      if (feed == Feed::kFd3) dup2(pipeFds[0], 3);
-    }
-    dup2(in, 0);
-    dup2(out, 1);
-    dup2(err, 2);
-    for (std::string& s : settings) putenv(s.data());
-    execv(cargv[0], cargv.data());
-    _exit(127);
-  }
-  if (feed != Feed::kFifo) {
-    close(pipeFds[0]);
-    close(pipeFds[1]);
+  for (int fd : {input, fd3, writeEnd}) {
+    if (fd >= 0) close(fd);
   }
   RunResult result{-1, "", ""};
   int wstatus = 0;
@@ -196,9 +129,65 @@ RunResult runOndrelFed(const std::vector<std::string>& args, const std::string& 
     }
     usleep(10000);
   }
-  kill(writer, SIGKILL);  // a FIFO writer may still wait for a reader
-  waitpid(writer, &wstatus, 0);
   result.out = slurpAndRemove(outPath);
   result.err = slurpAndRemove(errPath);
+  return result;
+}
+
+}  // namespace
+
+RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir) {
+  const char* runner = std::getenv("ONDREL_RUNNER");
+  std::vector<std::string> argv;
+  if (runner != nullptr && *runner != '\0') argv.push_back(runner);
+  argv.push_back(toolBinary());
+  argv.insert(argv.end(), args.begin(), args.end());
+  return runCaptured(argv, dir, -1, -1, -1, {});
+}
+
+std::string consoleText(const std::string& text) {
+  const char* runner = std::getenv("ONDREL_RUNNER");
+  if (runner == nullptr || *runner == '\0') return text;
+  std::string crlf;
+  for (char c : text) {
+    if (c == '\n') crlf += '\r';
+    crlf += c;
+  }
+  return crlf;
+}
+
+RunResult runOndrelFed(const std::vector<std::string>& args, const std::string& dir, const std::string& bytes,
+                       Feed feed, const std::vector<std::string>& env) {
+  const std::string fifo = dir + "/fifo";
+  const std::string input = feed == Feed::kStdin ? "/dev/stdin" : feed == Feed::kFd3 ? "/dev/fd/3" : fifo;
+  std::vector<std::string> argv = {toolBinary()};
+  for (const std::string& a : args) argv.push_back(a == "IN" ? input : a);
+
+  int pipeFds[2] = {-1, -1};
+  if (feed == Feed::kFifo) {
+    if (mkfifo(fifo.c_str(), 0600) != 0) std::abort();
+  } else if (pipe(pipeFds) != 0) {
+    std::abort();
+  }
+  std::fflush(nullptr);
+  pid_t writer = fork();
+  if (writer == 0) {
+    // The writer ends, like any generator, when the reader goes away.
+    signal(SIGPIPE, SIG_DFL);
+    int fd = feed == Feed::kFifo ? open(fifo.c_str(), O_WRONLY) : pipeFds[1];
+    if (feed != Feed::kFifo) close(pipeFds[0]);
+    size_t done = 0;
+    while (fd >= 0 && done < bytes.size()) {
+      ssize_t put = write(fd, bytes.data() + done, bytes.size() - done);
+      if (put <= 0) _exit(1);
+      done += static_cast<size_t>(put);
+    }
+    _exit(0);
+  }
+  const RunResult result = runCaptured(argv, dir, feed == Feed::kStdin ? pipeFds[0] : -1,
+                                       feed == Feed::kFd3 ? pipeFds[0] : -1, pipeFds[1], env);
+  int wstatus = 0;
+  kill(writer, SIGKILL);  // a FIFO writer may still wait for a reader
+  waitpid(writer, &wstatus, 0);
   return result;
 }

@@ -34,6 +34,7 @@ struct RunResult {
 // Runs ondrel with `args` in folder `dir`, standard input from /dev/null.
 // The binary is the one built with the tests, or $ONDREL_BINARY; a non-empty
 // $ONDREL_RUNNER (e.g. "wine") is run with the binary as its first argument.
+// A run that takes over 60 s is killed (status -1).
 RunResult runOndrel(const std::vector<std::string>& args, const std::string& dir);
 
 // Standard-stream line ends of the binary under test: "\r\n" when it is a
